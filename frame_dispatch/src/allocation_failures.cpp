@@ -4,6 +4,7 @@
 
 namespace {
 
+std::atomic<int> nodeSuccessesBeforeFailure{0};
 std::atomic<int> nodeFailures{0};
 std::atomic<int> copyFailures{0};
 
@@ -21,14 +22,23 @@ bool consume(std::atomic<int>& armed)
 
 namespace quarvel::testing {
 
-void failNodeAllocations(int count) { nodeFailures.store(count); }
+void failNodeAllocations(int count, int after)
+{
+    nodeSuccessesBeforeFailure.store(after);
+    nodeFailures.store(count);
+}
 void failPacketCopies(int count) { copyFailures.store(count); }
 
 } // namespace quarvel::testing
 
 namespace quarvel {
 
-bool nodeAllocationFails() { return consume(nodeFailures); }
+bool nodeAllocationFails()
+{
+    if (nodeFailures.load(std::memory_order_relaxed) == 0)
+        return false; // the common case: nothing armed
+    return !consume(nodeSuccessesBeforeFailure) && consume(nodeFailures);
+}
 bool packetCopyFails() { return consume(copyFailures); }
 
 } // namespace quarvel

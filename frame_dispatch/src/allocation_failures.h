@@ -4,8 +4,8 @@
 
 namespace quarvel::testing {
 
-// The next `count` node allocations of the decoder fail.
-void failNodeAllocations(int count);
+// After `after` more successful node allocations, the next `count` ones fail.
+void failNodeAllocations(int count, int after = 0);
 // The next `count` packet copies (QvrPacketDuplicate) fail for lack of memory.
 void failPacketCopies(int count);
 
