@@ -92,6 +92,20 @@ bool tcpConnects(uint16_t port, std::chrono::milliseconds limit)
     return connected;
 }
 
+UdpSink::UdpSink()
+{
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = loopback(0);
+    if (fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        port_ = boundPort(fd_);
+}
+
+UdpSink::~UdpSink()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
 UdpSender::UdpSender()
 {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);

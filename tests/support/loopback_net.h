@@ -20,6 +20,22 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 // True when a TCP connection to 127.0.0.1:port is accepted within `limit`.
 bool tcpConnects(uint16_t port, std::chrono::milliseconds limit);
 
+// A UDP socket bound to a free port of 127.0.0.1 and never read: datagrams sent there are
+// captured without drawing "port unreachable" answers, and no one else takes the port.
+class UdpSink {
+public:
+    UdpSink();
+    ~UdpSink();
+    UdpSink(const UdpSink&) = delete;
+    UdpSink& operator=(const UdpSink&) = delete;
+
+    uint16_t port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+};
+
 // Sends UDP datagrams from an ephemeral port of 127.0.0.1.
 class UdpSender {
 public:
