@@ -61,6 +61,9 @@ TSM_API int32_t TsmUnregisterHandler(Tessomat* module, TsmHandler function);
 TSM_API int32_t TsmCleanHandler(Tessomat* module);
 
 TSM_API int32_t TsmStartDispatch(Tessomat* module);
+/* Stops the capture thread and waits for its end. On a module whose capture file is being
+ * read by TsmStartDispatchOfflinePacket on another thread, asks that read to end after the
+ * frame in progress instead (0); on an idle module, TSM_NOT_RUNNING. */
 TSM_API int32_t TsmStopDispatch(Tessomat* module);
 TSM_API int32_t TsmStartDispatchOfflinePacket(Tessomat* module);
 

@@ -60,8 +60,14 @@ int32_t TsmStopDispatch(Tessomat* m)
 {
     if (!m)
         return TSM_INVALID_ARG;
-    if (!m->dispatching)
-        return TSM_NOT_RUNNING;
+    if (!m->dispatching) {
+        // An offline read that runs on another thread is asked to end after the frame in
+        // progress: a capture file need not be read to its end when nobody wants it any more.
+        if (!m->readingOffline.load(std::memory_order_acquire))
+            return TSM_NOT_RUNNING;
+        pcap_breakloop(m->source);
+        return TSM_OK;
+    }
     m->dispatching.store(false, std::memory_order_release);
     // Wakes a read that waits for frames, so the stop does not wait for the read timeout.
     pcap_breakloop(m->source);
@@ -77,7 +83,9 @@ int32_t TsmStartDispatchOfflinePacket(Tessomat* m)
         return TSM_INVALID_ARG;
     if (m->dispatching)
         return TSM_ALREADY_RUNNING;
+    m->readingOffline.store(true, std::memory_order_release);
     pcap_loop(m->source, -1, tessomat::frameEntry, reinterpret_cast<u_char*>(m));
+    m->readingOffline.store(false, std::memory_order_release);
     return TSM_OK;
 }
 

@@ -20,6 +20,7 @@ struct Tessomat {
     int32_t linkType = 0;
     bool offline = false;                 // a "file://" source
     std::atomic<bool> dispatching{false}; // read by the capture thread before every read
+    std::atomic<bool> readingOffline{false}; // an offline read runs (on some caller's thread)
     bool filterCompiled = false;
     TsmTime frameTime{0, 0};
     std::thread* thread = nullptr;

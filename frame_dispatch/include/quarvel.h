@@ -95,6 +95,9 @@ QVR_API int32_t QvrUnregisterHandler(Quarvel* module, QvrHandler function);
 QVR_API int32_t QvrCleanHandler(Quarvel* module);
 
 QVR_API int32_t QvrStartDispatch(Quarvel* module);
+/* Stops the capture thread and waits for its end. On a module whose capture file is being
+ * read by QvrStartDispatchOfflinePacket on another thread, asks that read to end after the
+ * frame in progress instead (0); on an idle module, QVR_NOT_RUNNING. */
 QVR_API int32_t QvrStopDispatch(Quarvel* module);
 QVR_API int32_t QvrStartDispatchOfflinePacket(Quarvel* module);
 

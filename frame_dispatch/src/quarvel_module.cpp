@@ -113,8 +113,8 @@ int32_t QvrStopDispatch(Quarvel* m)
 {
     if (!m)
         return QVR_INVALID_ARG;
-    if (!m->dispatching)
-        return QVR_NOT_RUNNING;
+    if (!m->dispatching) // unless an offline read runs on another thread, which this ends early
+        return TsmStopDispatch(m->driver) == TSM_OK ? QVR_OK : QVR_NOT_RUNNING;
     if (TsmStopDispatch(m->driver) != TSM_OK)
         return QVR_REFUSED;
     m->dispatching = false;

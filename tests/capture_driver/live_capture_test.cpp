@@ -135,8 +135,9 @@ public:
     int32_t stop() override { return QvrStopDispatch(module_); }
     void remove() override
     {
-        if (module_)
+        if (module_) {
             EXPECT_EQ(QvrDeleteQuarvel(module_), QVR_OK);
+        }
         module_ = nullptr;
     }
 
@@ -197,8 +198,9 @@ public:
     int32_t stop() override { return TsmStopDispatch(module_); }
     void remove() override
     {
-        if (module_)
+        if (module_) {
             EXPECT_EQ(TsmDeleteTessomat(module_), TSM_OK);
+        }
         module_ = nullptr;
     }
 

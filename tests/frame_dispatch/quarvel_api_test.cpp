@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -136,6 +137,27 @@ TEST(QuarvelDispatch, OfflineReadRunsEveryFrameOnTheCallingThread)
     EXPECT_EQ(seen.seconds, (std::vector<int32_t>{100, 101, 102}));
     for (auto id : seen.threads)
         EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+TEST(QuarvelDispatch, StopEndsAnOfflineReadOnAnotherThreadEarly)
+{
+    const size_t frames = 200000;
+    FileModule f(std::vector<Bytes>(frames, kUdpFrame));
+    std::atomic<size_t> seen{0};
+    QvrRegisterHandler(
+        f.module,
+        [](QvrPacket*, void* user) -> int32_t {
+            ++*static_cast<std::atomic<size_t>*>(user);
+            return 0;
+        },
+        &seen);
+    std::thread reader([&] { EXPECT_EQ(QvrStartDispatchOfflinePacket(f.module), QVR_OK); });
+    while (seen == 0)
+        std::this_thread::yield();
+    EXPECT_EQ(QvrStopDispatch(f.module), QVR_OK);
+    reader.join();
+    EXPECT_LT(seen.load(), frames);
+    EXPECT_EQ(QvrStopDispatch(f.module), QVR_NOT_RUNNING); // the read is over
 }
 
 TEST(QuarvelPackets, DuplicateIsAnEqualPrivateCopy)

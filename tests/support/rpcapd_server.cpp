@@ -1,8 +1,10 @@
 #include "rpcapd_server.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +131,29 @@ std::vector<std::string> staleAccounts()
     return stale;
 }
 
+// Ends every process that runs as `uid`: an rpcapd left behind by an aborted run.
+void killProcessesOf(uid_t uid)
+{
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return;
+    const std::string wanted = "Uid:\t" + std::to_string(uid) + "\t";
+    while (const dirent* entry = readdir(proc)) {
+        const long pid = std::strtol(entry->d_name, nullptr, 10);
+        if (pid <= 0)
+            continue;
+        std::ifstream status(std::string("/proc/") + entry->d_name + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("Uid:", 0) != 0)
+                continue;
+            if (line.rfind(wanted, 0) == 0)
+                kill(static_cast<pid_t>(pid), SIGKILL);
+            break;
+        }
+    }
+    closedir(proc);
+}
+
 void deleteAccount(const std::string& name)
 {
     std::string output;
@@ -163,8 +188,11 @@ std::string RpcapdServer::unavailableReason(const std::string& rpcapdPath)
 bool RpcapdServer::start(std::string& error)
 {
     stop();
-    for (const std::string& name : staleAccounts())
+    for (const std::string& name : staleAccounts()) {
+        if (const passwd* account = getpwnam(name.c_str()); account && account->pw_uid != 0)
+            killProcessesOf(account->pw_uid);
         deleteAccount(name);
+    }
     if (!createAccount(error))
         return false;
 
@@ -253,6 +281,9 @@ bool RpcapdServer::launch(std::string& error)
             close(nullFd);
         return false;
     }
+    // rpcapd forks a process per session; made our children when rpcapd ends, they are
+    // reaped by endProcess().
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t pid = fork();
     if (pid == 0) {
         // Its own process group: the session processes rpcapd forks end with it.
@@ -295,18 +326,20 @@ void RpcapdServer::endProcess()
     if (pid_ <= 0)
         return;
     kill(-pid_, SIGTERM);
-    bool ended = false;
-    for (int i = 0; i < 100 && !ended; ++i) {
+    for (int i = 0; i < 100; ++i) {
         int status = 0;
-        ended = waitpid(pid_, &status, WNOHANG) == pid_;
-        if (!ended)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (waitpid(pid_, &status, WNOHANG) == pid_)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    kill(-pid_, SIGKILL); // session processes, and rpcapd itself if it ignored SIGTERM
-    if (!ended) {
+    // The session processes rpcapd forked, and rpcapd itself if it ignored SIGTERM; as
+    // their subreaper we reap them all, so none is left behind as a zombie.
+    kill(-pid_, SIGKILL);
+    for (;;) {
         int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        if (waitpid(-pid_, &status, 0) > 0 || errno == EINTR)
+            continue;
+        break; // ECHILD: the group is gone
     }
     pid_ = -1;
 }

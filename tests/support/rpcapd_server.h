@@ -7,8 +7,9 @@
 // setuid() to its own uid keeps them, so the session can still open interfaces. Null
 // authentication stays off.
 //
-// Accounts are named "corvanetest-<pid>-<hex>"; an account whose creating process is gone
-// (an aborted run) is removed before a new one is made. Root only.
+// Accounts are named "corvanetest-<pid>-<hex>". An account whose creating process is gone
+// (an aborted run) is removed, with any process still running as it, before a new one is
+// made. Root only.
 #pragma once
 
 #include <sys/types.h>

@@ -81,7 +81,7 @@ struct CallPlan {
     std::vector<StreamPlan> streams;
     BackgroundPlan background;
 
-    uint32_t signallingCount() const { return busy ? 5 : 9; }
+    uint32_t signallingCount() const { return busy ? 5 : 7; }
     uint32_t packetCount() const;
 };
 

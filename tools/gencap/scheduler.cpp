@@ -20,6 +20,7 @@ void Scheduler::writeNext()
     const Bytes& frame = e.source->produce();
     out_.add(frame, static_cast<uint32_t>(time / 1'000'000), static_cast<uint32_t>(time % 1'000'000));
     ++written_;
+    recordBytes_ += 16 + frame.size();
     if (e.source->done()) {
         heap_.pop_back();
         return;

@@ -20,6 +20,8 @@ public:
     Micros nextTime() const { return heap_.front().time; }
     void writeNext();
     uint64_t written() const { return written_; }
+    // Bytes of the records written, headers included.
+    uint64_t recordBytes() const { return recordBytes_; }
 
 private:
     struct Entry {
@@ -36,6 +38,7 @@ private:
     std::vector<Entry> heap_;
     uint64_t added_ = 0;
     uint64_t written_ = 0;
+    uint64_t recordBytes_ = 0;
 };
 
 } // namespace gencap

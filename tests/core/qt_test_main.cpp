@@ -1,0 +1,12 @@
+// GoogleTest main with a QCoreApplication, for tests whose dispatchers hand packets over
+// through the event loop of the main thread.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
