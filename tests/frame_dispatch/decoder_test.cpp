@@ -102,6 +102,8 @@ std::vector<DecoderCase> decoderCases()
     };
 }
 
+void PrintTo(const DecoderCase& c, std::ostream* os) { *os << c.name; }
+
 class DecoderTable : public ::testing::TestWithParam<DecoderCase> {};
 
 TEST_P(DecoderTable, DeliversExactlyTheExpectedChain)

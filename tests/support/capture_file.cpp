@@ -31,10 +31,15 @@ void CaptureFileWriter::add(const Bytes& frame, uint32_t sec, uint32_t usec, uin
     const uint32_t header[4] = {sec, usec, static_cast<uint32_t>(frame.size()),
                                 wireLength ? wireLength : static_cast<uint32_t>(frame.size())};
     std::fwrite(header, sizeof header, 1, file_);
-    std::fwrite(frame.data(), 1, frame.size(), file_);
+    if (!frame.empty())
+        std::fwrite(frame.data(), 1, frame.size(), file_);
 }
 
-void CaptureFileWriter::raw(const Bytes& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file_); }
+void CaptureFileWriter::raw(const Bytes& bytes)
+{
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file_);
+}
 
 void CaptureFileWriter::close()
 {

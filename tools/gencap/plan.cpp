@@ -1,6 +1,8 @@
 #include "plan.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "random.h"
 
@@ -138,7 +140,10 @@ CallPlan Planner::next()
     c.callerAudioPort = evenPort(r);
     c.calleeAudioPort = evenPort(r);
 
-    c.callId = r.hex(16) + "-" + r.hex(8) + "@" + c.caller.uriHost();
+    // One draw per statement: compilers evaluate the operands of one expression in any order.
+    const std::string callIdHead = r.hex(16);
+    const std::string callIdTail = r.hex(8);
+    c.callId = callIdHead + "-" + callIdTail + "@" + c.caller.uriHost();
     c.fromTag = r.hex(10);
     c.toTag = r.hex(10);
     c.inviteBranch = "z9hG4bK" + r.hex(16);
