@@ -2,37 +2,36 @@
 
 #include <QEventLoop>
 
-#include <mutex>
-
-#include "packet_process.h"
 #include "rtpktdispatcher.h"
 
 namespace AnalyzerProject {
 
-ReplayOutcome ReplayCaptureFile(const std::string& fileName, AnalysisTarget& target, int intervalMs,
-                                const char* filter)
+ReplayOutcome HeadlessReplay::Run(const std::string& fileName, AnalysisTarget& target, int intervalMs,
+                                  const char* filter)
 {
     ReplayOutcome outcome;
-    std::mutex storeLock;
-    CPacketCapture session;
-    session.SetLock(&storeLock);
-    if (!session.Open(fileName.c_str(), filter))
+    if (!session_.Open(fileName.c_str(), filter))
         return outcome;
     outcome.opened = true;
 
     target.ResetPages();
-    CRealTimePacketDispatcher dispatcher(&session, &target, 0, intervalMs, kReplayCountdown, true);
-    QEventLoop loop;
-    QObject::connect(&dispatcher, &QThread::finished, &loop, &QEventLoop::quit);
-    dispatcher.Resume();
-    loop.exec();
-    dispatcher.WaitFor();
+    // Five idle passes normally outlast the reader. Should the reader be slower (a slow
+    // disk), another replay goes on from where the last one ended, so that the target
+    // sees the whole file.
+    uint32_t next = 0;
+    do {
+        CRealTimePacketDispatcher dispatcher(&session_, &target, next, intervalMs, kReplayCountdown, true);
+        QEventLoop loop;
+        QObject::connect(&dispatcher, &QThread::finished, &loop, &QEventLoop::quit);
+        dispatcher.Resume();
+        loop.exec();
+        dispatcher.WaitFor();
+        next = dispatcher.NextIndex();
+    } while (session_.IsReading() || next < session_.PacketCount());
 
-    outcome.delivered = dispatcher.NextIndex();
-    while (session.IsReading()) // a file longer than the replay's patience: let it finish
-        QThread::msleep(1);
-    outcome.stored = session.PacketCount();
-    outcome.missCount = session.MissCount();
+    outcome.delivered = next;
+    outcome.stored = session_.PacketCount();
+    outcome.missCount = session_.MissCount();
     return outcome;
 }
 

@@ -37,8 +37,8 @@ int32_t TsmSendPacket(Tessomat* m, const uint8_t* frame, int32_t length)
 {
     if (!m || !frame || length <= 0)
         return TSM_INVALID_ARG;
-    pcap_sendpacket(m->source, frame, length);
-    return TSM_OK;
+    // A frame that was not sent (a file source, a link that is down) is reported as such.
+    return pcap_sendpacket(m->source, frame, length) == 0 ? TSM_OK : TSM_REFUSED;
 }
 
 int32_t TsmGetLinkType(Tessomat* m, int32_t* linkType)

@@ -327,6 +327,7 @@ TEST(QuarvelBadInput, EveryEntryAnswersWithItsStatus)
     EXPECT_EQ(QvrGetPacketMissCount(f.module, nullptr), QVR_INVALID_ARG);
     EXPECT_EQ(QvrOpenDumpFile(f.module, nullptr), QVR_INVALID_ARG);
     EXPECT_EQ(QvrWriteDumpFile(f.module, nullptr), QVR_INVALID_ARG);
+    EXPECT_EQ(QvrSendPacket(f.module, kUdpFrame.data(), static_cast<uint32_t>(kUdpFrame.size())), QVR_REFUSED);
     EXPECT_EQ(QvrGetLinkType(f.module, &value), QVR_OK);
     EXPECT_EQ(value, 1);
     EXPECT_EQ(QvrGetPacketMissCount(f.module, &value), QVR_OK);
