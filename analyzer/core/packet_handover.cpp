@@ -1,11 +1,13 @@
 #include "packet_handover.h"
 
+#include <algorithm>
+
 #include "analysis_target.h"
 #include "packet_process.h"
 
 namespace AnalyzerProject {
 
-int64_t PacketHandOver::Request(uint32_t from, uint32_t to, const std::function<void()>& post)
+int64_t PacketHandOver::Request(uint32_t from, const std::function<void()>& post)
 {
     {
         std::lock_guard lock(mutex_);
@@ -13,7 +15,6 @@ int64_t PacketHandOver::Request(uint32_t from, uint32_t to, const std::function<
             return -1;
         state_ = State::Pending;
         from_ = from;
-        to_ = to;
     }
     post();
     std::unique_lock lock(mutex_);
@@ -36,22 +37,34 @@ void PacketHandOver::Sleep(std::chrono::milliseconds interval)
 
 void PacketHandOver::Serve()
 {
-    uint32_t index, end;
+    uint32_t index;
     {
         std::lock_guard lock(mutex_);
         if (state_ != State::Pending || stop_)
             return;
         state_ = State::Serving;
         index = from_;
-        end = to_;
     }
+    // Packets are fetched a group at a time, so the store lock is not taken per packet
+    // while a reader keeps appending. Packets stored meanwhile are served too: fewer
+    // round trips between the threads while a capture or a file reader fills the store.
     const auto deadline = std::chrono::steady_clock::now() + kServeBudget;
     const uint32_t first = index;
-    while (index < end && !stop_.load(std::memory_order_acquire)) {
-        target_->DeliverPacket(capture_->GetPacket(index));
-        ++index;
-        if ((index - first) % 32 == 0 && std::chrono::steady_clock::now() >= deadline)
+    QvrPacket* group[kGroup];
+    bool budgetLeft = true;
+    while (budgetLeft) {
+        const uint32_t fetched = capture_->GetPackets(index, kGroup, group);
+        if (fetched == 0)
             break;
+        for (uint32_t k = 0; k < fetched; ++k) {
+            if (stop_.load(std::memory_order_acquire)) {
+                budgetLeft = false;
+                break;
+            }
+            target_->DeliverPacket(group[k]);
+            ++index;
+        }
+        budgetLeft = budgetLeft && std::chrono::steady_clock::now() < deadline;
     }
     std::lock_guard lock(mutex_);
     if (state_ == State::Serving) {

@@ -1,5 +1,6 @@
 #include "packet_process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -172,6 +173,16 @@ QvrPacket* CPacketCapture::GetPacket(uint32_t n) const
 {
     std::lock_guard guard(Lock());
     return n < packets.size() ? packets[n] : nullptr;
+}
+
+uint32_t CPacketCapture::GetPackets(uint32_t first, uint32_t count, QvrPacket** out) const
+{
+    std::lock_guard guard(Lock());
+    if (first >= packets.size())
+        return 0;
+    const uint32_t n = std::min<uint32_t>(count, static_cast<uint32_t>(packets.size()) - first);
+    std::copy_n(packets.begin() + first, n, out);
+    return n;
 }
 
 QvrPacket* CPacketCapture::GetPacketFrom(uint32_t n, PacketCursor& cursor, uint32_t cursorIndex) const

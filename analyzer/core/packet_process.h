@@ -58,6 +58,9 @@ public:
     // The store. Pointers handed out stay valid until the store is cleared.
     uint32_t PacketCount() const;
     QvrPacket* GetPacket(uint32_t n) const;
+    // Up to `count` stored packets from packet index `first` into `out`, under one hold of
+    // the lock; answers how many there were.
+    uint32_t GetPackets(uint32_t first, uint32_t count, QvrPacket** out) const;
     PacketCursor FirstPacket() const { return {}; }
     QvrPacket* GetPacketFrom(uint32_t n, PacketCursor& cursor, uint32_t cursorIndex) const;
     // Every stored packet (no selection) or the selected ones in selection order.

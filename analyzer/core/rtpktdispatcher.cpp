@@ -37,7 +37,7 @@ void CRealTimePacketDispatcher::WaitFor()
         handOver_->Serve();
 }
 
-bool CRealTimePacketDispatcher::HandOverUpTo(uint32_t count)
+bool CRealTimePacketDispatcher::HandOver(uint32_t count)
 {
     if (!form_) {
         nextIndex_ = count;
@@ -47,7 +47,7 @@ bool CRealTimePacketDispatcher::HandOverUpTo(uint32_t count)
     // the dispatcher is deleted is discarded with it, and the shared hand-over keeps a
     // request that outlives its dispatcher harmless.
     std::weak_ptr<PacketHandOver> weak = handOver_;
-    const int64_t delivered = handOver_->Request(nextIndex_, count, [this, weak] {
+    const int64_t delivered = handOver_->Request(nextIndex_, [this, weak] {
         QMetaObject::invokeMethod(
             this, [weak] { if (auto h = weak.lock()) h->Serve(); }, Qt::QueuedConnection);
     });
@@ -60,19 +60,21 @@ bool CRealTimePacketDispatcher::HandOverUpTo(uint32_t count)
 void CRealTimePacketDispatcher::run()
 {
     while (!isInterruptionRequested()) {
+        // Checked before the pass: a reader done by then has stored all this pass will see.
+        const bool storeComplete = !capture_->IsReading();
         bool stopped = handOver_->StopRequested();
         while (!stopped) {
             const uint32_t count = capture_->PacketCount();
             if (count <= nextIndex_)
                 break;
-            stopped = !HandOverUpTo(count);
+            stopped = !HandOver(count);
         }
         if (stopped) {
             requestInterruption();
             break; // no sleep: whoever stopped us is waiting
         }
         const int left = countdown_.load();
-        if (left > 0) {
+        if (left > 0 && storeComplete) {
             countdown_.store(left - 1);
             if (left == 1)
                 requestInterruption();

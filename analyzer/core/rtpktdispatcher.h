@@ -2,7 +2,8 @@
 // hands every packet synchronously to the analysis target on the thread that created the
 // dispatcher (the user-interface thread), sleeping one interval between passes. With a
 // countdown of N it ends by itself after the Nth pass that caught up with the store (the
-// replays); with 0 it runs until stopped (live capture).
+// replays); with 0 it runs until stopped (live capture). Passes made while the session's
+// file reader is still reading do not count down: a replay never ends before the file does.
 #pragma once
 
 #include <QThread>
@@ -42,8 +43,8 @@ protected:
     void run() override;
 
 private:
-    // Delivers packets from nextIndex_ up to the store's count; false once stopped.
-    bool HandOverUpTo(uint32_t count);
+    // Delivers stored packets from nextIndex_ on; false once stopped.
+    bool HandOver(uint32_t count);
 
     CPacketCapture* const capture_;
     AnalysisTarget* const form_;

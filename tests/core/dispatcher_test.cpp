@@ -7,9 +7,17 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+
 #include <random>
+#include <thread>
 
 #include "capture_file.h"
+#include "headless_replay.h"
+#include "headless_target.h"
 #include "packet_process.h"
 #include "recording_target.h"
 #include "rtpktdispatcher.h"
@@ -217,12 +225,69 @@ TEST(Dispatcher, ReplayOfAFileBeingReadDeliversEveryPacket)
     session.SetLock(&lock);
     ASSERT_TRUE(session.Open(path.c_str(), nullptr));
     RecordingTarget target;
-    CRealTimePacketDispatcher d(&session, &target, 0, 2, 5, true);
+    CRealTimePacketDispatcher d(&session, &target, 0, 1, 5, true); // five passes take far less than the read
     d.Resume();
     runUntilFinished(d);
     ASSERT_EQ(target.packets.size(), static_cast<size_t>(frames));
     for (int i = 0; i < frames; ++i)
         ASSERT_EQ(target.packets[i]->ts_sec, i);
+}
+
+TEST(HeadlessReplay, DeliversAWholeFileToEveryPageInOrder)
+{
+    TempPath path;
+    {
+        CaptureFileWriter writer(path.str());
+        for (int i = 0; i < 300; ++i)
+            writer.add(kFrame, static_cast<uint32_t>(i));
+        writer.add(Bytes(10)); // too short to decode: not delivered, not stored
+    }
+    AnalyzerProject::HeadlessTarget target;
+    AnalyzerProject::HeadlessReplay replay;
+    const auto outcome = replay.Run(path.str(), target, 5);
+    EXPECT_TRUE(outcome.opened);
+    EXPECT_EQ(outcome.stored, 300u);
+    EXPECT_EQ(outcome.delivered, 300u);
+    EXPECT_EQ(outcome.missCount, 0);
+    using Page = AnalyzerProject::HeadlessTarget::Page;
+    for (Page page : {Page::PacketViewer, Page::SipViewer, Page::RtpSpy, Page::Statistic}) {
+        EXPECT_EQ(target.Packets(page), 300u);
+        EXPECT_EQ(target.Resets(page), 1u);
+    }
+    EXPECT_EQ(target.OutOfOrder(), 0u);
+    EXPECT_EQ(replay.Session().GetPacket(299)->ts_sec, 299);
+
+    AnalyzerProject::HeadlessReplay missing;
+    EXPECT_FALSE(missing.Run("/nonexistent/file.pcap", target, 5).opened);
+    AnalyzerProject::HeadlessReplay badFilter;
+    EXPECT_FALSE(badFilter.Run(path.str(), target, 5, "udp port").opened);
+}
+
+// A capture file that arrives slowly (here through a pipe, with pauses far longer than
+// five intervals): the replay waits for the reader instead of counting down.
+TEST(Dispatcher, ReplayOfASlowlyReadFileWaitsForItsEnd)
+{
+    const std::string fifo = QDir::tempPath().toStdString() + "/corvane-test-fifo-" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        CaptureFileWriter file(fifo);
+        for (int i = 0; i < 4; ++i) {
+            file.add(kFrame, static_cast<uint32_t>(i));
+            file.flush();
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        }
+    });
+    std::mutex lock;
+    CPacketCapture session;
+    session.SetLock(&lock);
+    ASSERT_TRUE(session.Open(fifo.c_str(), nullptr));
+    RecordingTarget target;
+    CRealTimePacketDispatcher d(&session, &target, 0, 2, 5, true);
+    d.Resume();
+    runUntilFinished(d);
+    writer.join();
+    unlink(fifo.c_str());
+    EXPECT_EQ(secondsOf(target), (std::vector<int32_t>{0, 1, 2, 3}));
 }
 
 } // namespace

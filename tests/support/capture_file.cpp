@@ -41,6 +41,8 @@ void CaptureFileWriter::raw(const Bytes& bytes)
         std::fwrite(bytes.data(), 1, bytes.size(), file_);
 }
 
+void CaptureFileWriter::flush() { std::fflush(file_); }
+
 void CaptureFileWriter::close()
 {
     if (file_)

@@ -21,6 +21,7 @@ public:
     void add(const Bytes& frame, uint32_t sec = 0, uint32_t usec = 0, uint32_t wireLength = 0);
     // Appends raw bytes (to build damaged files).
     void raw(const Bytes& bytes);
+    void flush();
     void close();
 
 private:
