@@ -8,9 +8,6 @@
 //
 // Every measurement runs in a child process of its own, on a fresh heap, with the
 // allocator settings the analyzer uses.
-#include <pcap/pcap.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 
@@ -18,15 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <vector>
 
 #include "headless_replay.h"
 #include "headless_target.h"
-#include "memory_tuning.h"
+#include "bench_support.h"
 
 using namespace AnalyzerProject;
+using namespace benchsupport;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -51,44 +46,9 @@ private:
     uint64_t expected_;
 };
 
-long residentBytes()
-{
-    long pages = 0, resident = 0;
-    std::ifstream("/proc/self/statm") >> pages >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
 // Bytes a stored copy holds beside the frame: its record and, for the common
 // Ethernet/IP/UDP/payload packet, four header nodes.
 constexpr size_t kRecordBytes = sizeof(QvrPacket) + 4 * sizeof(HeaderNode);
-size_t extraPerCopy = 0;
-
-void keepCopy(u_char* user, const pcap_pkthdr* h, const u_char* bytes)
-{
-    auto* copies = reinterpret_cast<std::vector<u_char*>*>(user);
-    auto* copy = static_cast<u_char*>(std::malloc(h->caplen + extraPerCopy));
-    std::copy(bytes, bytes + h->caplen, copy);
-    copies->push_back(copy);
-}
-
-double bareLoop(const char* path, size_t& frames)
-{
-    std::vector<u_char*> copies;
-    char errbuf[PCAP_ERRBUF_SIZE];
-    const auto start = Clock::now();
-    pcap_t* p = pcap_open_offline(path, errbuf);
-    if (!p) {
-        std::fprintf(stderr, "pipeline: %s\n", errbuf);
-        std::exit(1);
-    }
-    pcap_loop(p, -1, keepCopy, reinterpret_cast<u_char*>(&copies));
-    pcap_close(p);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    frames = copies.size();
-    for (u_char* c : copies)
-        std::free(c);
-    return seconds;
-}
 
 struct PipelineRun {
     double seconds = 0;      // until the last packet was delivered
@@ -101,7 +61,7 @@ struct PipelineRun {
 PipelineRun pipeline(const char* path, size_t frames)
 {
     PipelineRun run;
-    const long before = residentBytes();
+    const long before = ResidentBytes();
     const auto start = Clock::now();
     {
         TimingTarget target(frames);
@@ -109,7 +69,7 @@ PipelineRun pipeline(const char* path, size_t frames)
         run.outcome = replay.Run(path, target, kInterval);
         run.withTail = std::chrono::duration<double>(Clock::now() - start).count();
         run.seconds = std::chrono::duration<double>(target.lastDelivery - start).count();
-        run.residentGrowth = residentBytes() - before;
+        run.residentGrowth = ResidentBytes() - before;
         const CPacketCapture& session = replay.Session();
         for (uint32_t i = 0; i < session.PacketCount(); ++i)
             run.frameBytes += session.GetPacket(i)->length;
@@ -122,33 +82,6 @@ PipelineRun pipeline(const char* path, size_t frames)
     return run;
 }
 
-// Runs `measure` in a child process and brings its result back.
-template <typename Result>
-Result inChild(const std::function<Result()>& measure)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::exit(1);
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        TuneAllocatorForPacketStore();
-        const Result r = measure();
-        if (write(fds[1], &r, sizeof r) != sizeof r)
-            _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    Result r{};
-    const bool complete = read(fds[0], &r, sizeof r) == sizeof r;
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::exit(1);
-    return r;
-}
-
 struct BareRun {
     double seconds;
     size_t frames;
@@ -156,17 +89,16 @@ struct BareRun {
 
 BareRun bareInChild(const char* path, size_t extra = 0)
 {
-    return inChild<BareRun>([path, extra] {
-        extraPerCopy = extra;
+    return InChild<BareRun>([path, extra] {
         BareRun r{};
-        r.seconds = bareLoop(path, r.frames);
+        r.seconds = KeepingLoop(path, extra, r.frames);
         return r;
     });
 }
 
 PipelineRun pipelineInChild(const char* path, size_t frames)
 {
-    return inChild<PipelineRun>([path, frames] {
+    return InChild<PipelineRun>([path, frames] {
         int argc = 1;
         char name[] = "pipeline_bench";
         char* argv[] = {name, nullptr};

@@ -36,6 +36,10 @@ public:
     // replay running out its countdown can end while its owner waits.
     void WaitFor();
 
+    // The thread was asked to end (or has ended): QThread's own interruption flag reads
+    // false again once the thread has finished.
+    bool Ending() const { return isInterruptionRequested() || isFinished(); }
+
     uint32_t NextIndex() const { return nextIndex_.load(); }
     int Interval() const { return interval_; }
 
