@@ -90,6 +90,8 @@ public slots:
     void ToolButton_show_packetviewerClick();
     void m_pv_Timer1Timer();
 
+    QSize sizeHint() const override { return {900, 560}; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -72,7 +72,7 @@ void TForm1::BuildActions()
     ToolButton2 = button("ToolButton2", "Open Offline Packet", ToolbarIcon(ImageCaptureFile));
     ToolButton10 = button("ToolButton10", "Packet Generator", style->standardIcon(QStyle::SP_FileIcon));
     ToolButton10->setEnabled(false);
-    ToolButton10->setVisible(false);
+    bar->actions().back()->setVisible(false); // a toolbar hides its widgets through their actions
     ToolButton3 = button("ToolButton3", "Close", style->standardIcon(QStyle::SP_DialogCloseButton));
     bar->addSeparator();
     ToolButton13 = button("ToolButton13", "Next Window", style->standardIcon(QStyle::SP_ArrowRight));
@@ -86,8 +86,8 @@ void TForm1::BuildActions()
     connect(ToolButton3, &QToolButton::clicked, mdiArea_, &QMdiArea::closeActiveSubWindow);
     connect(ToolButton13, &QToolButton::clicked, this, &TForm1::NextWindow1Click);
     connect(cascade, &QToolButton::clicked, mdiArea_, &QMdiArea::cascadeSubWindows);
-    connect(tileH, &QToolButton::clicked, mdiArea_, &QMdiArea::tileSubWindows);
-    connect(tileV, &QToolButton::clicked, mdiArea_, &QMdiArea::tileSubWindows);
+    connect(tileH, &QToolButton::clicked, this, [this] { TileWindows(Qt::Horizontal); });
+    connect(tileV, &QToolButton::clicked, this, [this] { TileWindows(Qt::Vertical); });
 
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(ToolbarIcon(ImageRemoteCapture), "Remote Capture", this, &TForm1::ToolButton9Click);
@@ -105,8 +105,8 @@ void TForm1::BuildActions()
     windowMenu_ = menuBar()->addMenu("&Window");
     windowMenu_->addAction("Next Window", this, &TForm1::NextWindow1Click);
     QAction* cascadeEntry = windowMenu_->addAction("&Cascade", mdiArea_, &QMdiArea::cascadeSubWindows);
-    QAction* tileHEntry = windowMenu_->addAction("Tile &Horizontally", mdiArea_, &QMdiArea::tileSubWindows);
-    QAction* tileVEntry = windowMenu_->addAction("Tile &Vertically", mdiArea_, &QMdiArea::tileSubWindows);
+    QAction* tileHEntry = windowMenu_->addAction("Tile &Horizontally", this, [this] { TileWindows(Qt::Horizontal); });
+    QAction* tileVEntry = windowMenu_->addAction("Tile &Vertically", this, [this] { TileWindows(Qt::Vertical); });
     windowMenu_->addSeparator();
 
     QMenu* help = menuBar()->addMenu("&Help");
@@ -128,6 +128,25 @@ void TForm1::UpdateWindowActions()
     for (QToolButton* b : findChildren<QToolButton*>())
         if (b->property("windowAction").toBool())
             b->setEnabled(any);
+}
+
+// Horizontally: the windows one above the other, each as wide as the frame; vertically:
+// side by side, each as high as the frame.
+void TForm1::TileWindows(Qt::Orientation orientation)
+{
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
+    if (windows.isEmpty())
+        return;
+    const QRect area = mdiArea_->viewport()->rect();
+    const int n = static_cast<int>(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        w->showNormal();
+        if (orientation == Qt::Horizontal)
+            w->setGeometry(0, area.height() * i / n, area.width(), area.height() / n);
+        else
+            w->setGeometry(area.width() * i / n, 0, area.width() / n, area.height());
+    }
 }
 
 void TForm1::Timer_splashTimer()

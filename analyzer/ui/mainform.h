@@ -78,6 +78,7 @@ private:
     void MDIChildListClick();
     void UpdateWindowActions();
     int RunDialog(QDialog& dialog);
+    void TileWindows(Qt::Orientation orientation);
 
     QMdiArea* mdiArea_;
     QMenu* windowMenu_;
