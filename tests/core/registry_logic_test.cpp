@@ -2,27 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "analysis_registry.h"
+#include "fake_analysis_window.h"
 #include "packet_process.h"
 
 using namespace AnalyzerProject;
 
 namespace {
 
-class FakeWindow : public AnalysisWindow {
-public:
-    CPacketCapture capture;
-    std::string caption;
-    CAnalysis* analysis = nullptr;
-    CPacketCapture& Capture() override { return capture; }
-    std::string Caption() const override { return caption; }
-    void SetCaption(const std::string& c) override { caption = c; }
-    void SetAnalysis(CAnalysis* a) override { analysis = a; }
-    bool OpenCapture(const char*) override { return true; }
-};
 
 TEST(AnalysisRegistry, NamesAreUniqueWhileTheirRecordsLive)
 {
-    FakeWindow first, second;
+    testsupport::FakeAnalysisWindow first, second;
     {
         CAnalysis a("Project0", [&](CAnalysis*) { return &first; });
         EXPECT_EQ(first.caption, "Project0");
@@ -46,7 +36,7 @@ TEST(AnalysisRegistry, NamesAreUniqueWhileTheirRecordsLive)
 
 TEST(AnalysisRegistry, InterfacesOfOpenAnalysesAreNotFree)
 {
-    FakeWindow window;
+    testsupport::FakeAnalysisWindow window;
     {
         CAnalysis a("Live", [&](CAnalysis*) { return &window; });
         a.AddInterface("eth0", nullptr);

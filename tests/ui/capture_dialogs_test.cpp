@@ -13,6 +13,7 @@
 #include "adapter_addresses.h"
 #include "analysis_registry.h"
 #include "message_box.h"
+#include "fake_analysis_window.h"
 #include "newdlg.h"
 #include "packet_process.h"
 #include "rcapdlg.h"
@@ -32,16 +33,6 @@ public:
     using CaptureDialog::AddAvailableRow;
 };
 
-class FakeWindow : public AnalysisWindow {
-public:
-    CPacketCapture capture;
-    std::string caption;
-    CPacketCapture& Capture() override { return capture; }
-    std::string Caption() const override { return caption; }
-    void SetCaption(const std::string& c) override { caption = c; }
-    void SetAnalysis(CAnalysis*) override {}
-    bool OpenCapture(const char*) override { return true; }
-};
 
 template <typename T>
 T* Child(QWidget& dialog, const char* name)
@@ -126,7 +117,7 @@ protected:
         ok->click();
         EXPECT_EQ(TakeTexts("Error", MessageIcon::None), QStringList{" Please input the name of analysis !"});
 
-        FakeWindow window;
+        testsupport::FakeAnalysisWindow window;
         CAnalysis used("Project7", [&](CAnalysis*) { return &window; });
         name->setText("Project7");
         ok->click();

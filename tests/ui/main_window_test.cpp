@@ -15,6 +15,7 @@
 
 #include "analysis_registry.h"
 #include "analysisform.h"
+#include "fake_analysis_window.h"
 #include "mainform.h"
 #include "newdlg.h"
 #include "packet_process.h"
@@ -158,6 +159,15 @@ TEST_F(MainWindow, WindowMenuEntriesBringTheirWindowForward)
 
 namespace {
 
+QStringList availableNames(QDialog& d)
+{
+    QStringList names;
+    auto* available = d.findChild<QTreeWidget*>("ListViewAvailable");
+    for (int i = 0; i < available->topLevelItemCount(); ++i)
+        names << available->topLevelItem(i)->text(0);
+    return names;
+}
+
 // Picks `wanted` in a local capture dialog and confirms it, as an operator would.
 int pickInterface(QDialog& d, const QString& wanted)
 {
@@ -177,12 +187,12 @@ TEST_F(MainWindow, LocalCapturesAreNamedProjectNAndTakeTheirInterfaces)
         GTEST_SKIP() << "capturing on lo needs root";
     QStringList offered;
     QString presetName;
-    main->runDialog = [&](QDialog& d) {
-        auto* available = d.findChild<QTreeWidget*>("ListViewAvailable");
-        offered.clear();
-        for (int i = 0; i < available->topLevelItemCount(); ++i)
-            offered << available->topLevelItem(i)->text(0);
+    auto look = [&](QDialog& d) {
+        offered = availableNames(d);
         presetName = static_cast<TForm3&>(d).AnalysisName();
+    };
+    main->runDialog = [&](QDialog& d) {
+        look(d);
         return pickInterface(d, "lo");
     };
     main->ToolButton1Click();
@@ -195,11 +205,7 @@ TEST_F(MainWindow, LocalCapturesAreNamedProjectNAndTakeTheirInterfaces)
 
     // lo is taken now: the next dialog does not offer it.
     main->runDialog = [&](QDialog& d) {
-        auto* available = d.findChild<QTreeWidget*>("ListViewAvailable");
-        offered.clear();
-        for (int i = 0; i < available->topLevelItemCount(); ++i)
-            offered << available->topLevelItem(i)->text(0);
-        presetName = static_cast<TForm3&>(d).AnalysisName();
+        look(d);
         return int(QDialog::Rejected);
     };
     presetName.clear();
@@ -237,21 +243,10 @@ TEST_F(MainWindow, LocalCapturesAreNamedProjectNAndTakeTheirInterfaces)
 
 namespace {
 
-// Holds a session that names interfaces, as an open analysis would.
-class BusyWindow : public AnalysisWindow {
-public:
-    CPacketCapture capture;
-    std::string caption;
-    CPacketCapture& Capture() override { return capture; }
-    std::string Caption() const override { return caption; }
-    void SetCaption(const std::string& c) override { caption = c; }
-    void SetAnalysis(CAnalysis*) override {}
-    bool OpenCapture(const char*) override { return true; }
-};
 
 TEST_F(MainWindow, NoFreeInterfaceIsToldAndNoDialogShown)
 {
-    BusyWindow busy;
+    FakeAnalysisWindow busy;
     CAnalysis everything("Everything", [&](CAnalysis*) { return &busy; });
     pcap_if* devices = nullptr;
     ASSERT_EQ(QvrGetAllNIC(&devices), QVR_OK);
