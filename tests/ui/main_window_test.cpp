@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QLineEdit>
 #include <QTreeWidget>
 
 #include "analysis_registry.h"
@@ -19,6 +20,8 @@
 #include "mainform.h"
 #include "newdlg.h"
 #include "packet_process.h"
+#include "rcapdlg.h"
+#include "rpcapd_server.h"
 #include "ui_fixtures.h"
 
 using namespace AnalyzerProject;
@@ -265,6 +268,63 @@ TEST_F(MainWindow, NoFreeInterfaceIsToldAndNoDialogShown)
     EXPECT_EQ(log.messages[0].caption, "INFOMATION");
     EXPECT_EQ(log.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(main->ProjectCounter(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// From the remote capture dialog's scan of a real rpcapd to packets on the pages.
+TEST_F(MainWindow, RemoteCaptureFromScanToPackets)
+{
+    const std::string unavailable = RpcapdServer::unavailableReason(CORVANE_RPCAPD_PATH);
+    if (!unavailable.empty())
+        GTEST_SKIP() << unavailable;
+    RpcapdServer server(CORVANE_RPCAPD_PATH);
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+
+    QString chosen;
+    main->runDialog = [&](QDialog& d) {
+        auto& dialog = static_cast<Tremotecapdlg&>(d);
+        dialog.findChild<QLineEdit*>("remotehost")->setText("127.0.0.1");
+        dialog.findChild<QLineEdit*>("remoteport")->setText(QString::fromStdString(server.portText()));
+        dialog.findChild<QLineEdit*>("remoteusername")->setText(QString::fromStdString(server.user()));
+        dialog.findChild<QLineEdit*>("remotepassword")->setText(QString::fromStdString(server.password()));
+        dialog.BitBtn1Click();
+        auto* available = dialog.findChild<QTreeWidget*>("ListViewAvailable");
+        for (int i = 0; i < available->topLevelItemCount(); ++i)
+            if (available->topLevelItem(i)->text(0).endsWith("/lo"))
+                available->setCurrentItem(available->topLevelItem(i));
+        chosen = available->currentItem() ? available->currentItem()->text(0) : QString();
+        dialog.ListBoxAvailableDblClick();
+        dialog.OKBtnClick();
+        return dialog.result();
+    };
+    main->ToolButton9Click();
+    ASSERT_FALSE(chosen.isEmpty()) << "the scan offered no lo";
+    ASSERT_EQ(main->MdiArea()->subWindowList().size(), 1) << log.texts().join("; ").toStdString();
+    EXPECT_EQ(main->ProjectCounter(), 1);
+    EXPECT_EQ(entryNames(), QStringList{"Project0"});
+
+    auto* window = qobject_cast<TAnalysisForm*>(main->MdiArea()->subWindowList().front());
+    EXPECT_TRUE(window->Capture().HasInterface(chosen.toStdString()));
+    ASSERT_TRUE(window->Capture().SetInterfaceFilter(0, "udp dst port 47321"));
+    window->ToolButton1->click();
+    // The server starts capturing at the first read: keep sending until packets arrive.
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(47321);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_TRUE(waitFor([&] {
+        sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        return window->PagePackets(3) >= 3;
+    }, 15000));
+    close(fd);
+    window->ToolButton1->click();
+    EXPECT_FALSE(window->Capturing());
+    window->close();
 }
 
 } // namespace
