@@ -105,7 +105,7 @@ void AppendNodeText(std::string& out, const QvrPacket& packet, const HeaderNode&
 std::string MacText(const uint8_t* p)
 {
     std::string text(17, ':');
-    for (int i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < 6; ++i) {
         text[3 * i] = kHexDigits[p[i] >> 4];
         text[3 * i + 1] = kHexDigits[p[i] & 0x0F];
     }
@@ -116,7 +116,7 @@ std::string Ipv4Text(const uint8_t* p)
 {
     std::string text;
     text.reserve(15);
-    for (int i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < 4; ++i) {
         if (i)
             text += '.';
         AppendNumber(text, p[i]);
@@ -128,8 +128,8 @@ std::string Ipv4Text(const uint8_t* p)
 std::string Ipv6Text(const uint8_t* p)
 {
     std::string text(39, ':');
-    for (int g = 0; g < 8; ++g) {
-        for (int i = 0; i < 2; ++i) {
+    for (size_t g = 0; g < 8; ++g) {
+        for (size_t i = 0; i < 2; ++i) {
             const uint8_t byte = p[2 * g + i];
             text[5 * g + 2 * i] = kHexDigits[byte >> 4];
             text[5 * g + 2 * i + 1] = kHexDigits[byte & 0x0F];

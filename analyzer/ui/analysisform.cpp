@@ -3,12 +3,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "external_dissector.h"
 #include "message_box.h"
 #include "settingdlg.h"
 #include "toolbar_images.h"
@@ -104,10 +106,29 @@ QToolButton* TAnalysisForm::AddButton(const QString& name, const QString& hint, 
 
 void TAnalysisForm::BuildPages()
 {
-    for (int i = 0; i < 4; ++i) {
-        pages_[i] = new PendingPage(kPageTitles[i], PageControl1);
-        pages_[i]->setObjectName(QStringList{"PktViewer", "SIPViewer", "RTPSpy", "Statistic"}[i]);
-        PageControl1->addTab(pages_[i], kPageTitles[i]);
+    packetViewer_ = new PacketViewerPage(PageControl1);
+    packetViewer_->setObjectName("PktViewer");
+    packetViewer_->feedingSession = [this]() -> CPacketCapture* {
+        return ToolButton5->isChecked() && m_FilterCapture ? m_FilterCapture.get() : &m_Capture;
+    };
+    packetViewer_->showError = [this](const QString& text, const QString& caption) {
+        ShowMessage(this, text, caption, MessageIcon::Error);
+    };
+    packetViewer_->saveAll = [this] {
+        const QString path = ChooseSaveFile();
+        if (!path.isEmpty())
+            SaveAllPackets(path);
+    };
+    packetViewer_->saveSelected = [this] {
+        const QString path = ChooseSaveFile();
+        if (!path.isEmpty())
+            SaveSelectedPackets(path);
+    };
+    PageControl1->addTab(packetViewer_, kPageTitles[0]);
+    for (int i = 0; i < 3; ++i) {
+        pages_[i] = new PendingPage(kPageTitles[i + 1], PageControl1);
+        pages_[i]->setObjectName(QStringList{"SIPViewer", "RTPSpy", "Statistic"}[i]);
+        PageControl1->addTab(pages_[i], kPageTitles[i + 1]);
     }
     // Pages without content, their tabs hidden.
     for (int i = 0; i < 2; ++i) {
@@ -153,22 +174,9 @@ bool TAnalysisForm::OpenCapture(const char* fileName)
     return ProbeDissector();
 }
 
-namespace {
-QString& dissectorOverride()
-{
-    static QString path;
-    return path;
-}
-} // namespace
+QString TAnalysisForm::DissectorPath() { return ExternalToolPath("tethereal"); }
 
-QString TAnalysisForm::DissectorPath()
-{
-    if (!dissectorOverride().isEmpty())
-        return dissectorOverride();
-    return QDir(QCoreApplication::applicationDirPath()).filePath("ethereal/tethereal");
-}
-
-void TAnalysisForm::SetDissectorPath(const QString& path) { dissectorOverride() = path; }
+void TAnalysisForm::SetDissectorPath(const QString& path) { SetExternalToolPath("tethereal", path); }
 
 // The external dissector must be startable; it is started without arguments and ended at
 // once.
@@ -246,9 +254,38 @@ bool TAnalysisForm::SaveAllPackets(const QString& path)
     return false;
 }
 
+QString TAnalysisForm::ChooseSaveFile()
+{
+    if (chooseSaveFile)
+        return chooseSaveFile();
+    return QFileDialog::getSaveFileName(this, QString(), QString(), "libpcap ( tcpdump, ethereal and etc ) (*.*)");
+}
+
+// The selected rows' packets, in capture order whatever the list's order, from the session
+// that feeds the list; written through the window's own session.
+bool TAnalysisForm::SaveSelectedPackets(const QString& path)
+{
+    CPacketCapture* feeding = packetViewer_->feedingSession();
+    std::vector<QvrPacket*> selection;
+    PacketCursor cursor = feeding->FirstPacket();
+    uint32_t cursorIndex = 0;
+    for (uint32_t number : packetViewer_->SelectedRowNumbers()) {
+        if (QvrPacket* p = feeding->GetPacketFrom(number, cursor, cursorIndex)) {
+            selection.push_back(p);
+            cursorIndex = number;
+        }
+    }
+    if (m_Capture.SavePackets(path.toLocal8Bit().constData(), &selection))
+        return true;
+    ShowError(this, "Can't save the file.");
+    return false;
+}
+
 void TAnalysisForm::ToolButton2Click()
 {
-    // Saving comes with the packet viewer.
+    const QString path = ChooseSaveFile();
+    if (!path.isEmpty())
+        SaveAllPackets(path);
 }
 
 void TAnalysisForm::confJitterBufClick()

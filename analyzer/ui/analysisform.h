@@ -16,6 +16,7 @@
 #include "analysis_registry.h"
 #include "analysis_target.h"
 #include "packet_process.h"
+#include "page_packetviewer.h"
 #include "pending_page.h"
 #include "rtpktdispatcher.h"
 
@@ -76,10 +77,17 @@ public:
     CRealTimePacketDispatcher* Dispatcher() const { return m_Dispatcher.get(); }
     CRealTimePacketDispatcher* FilterDispatcher() const { return m_FilterDispatcher.get(); }
     CPacketCapture* FilterCapture() const { return m_FilterCapture.get(); }
-    // Packets on each page (until the pages' own views exist).
-    uint64_t PagePackets(int page) const { return pages_[page]->Packets(); }
+    // Packets on each page: the packet list's rows, and what the pages whose views are not
+    // built yet received.
+    uint64_t PagePackets(int page) const { return page == 0 ? packetViewer_->RowCount() : pages_[page - 1]->Packets(); }
     // Rows of the packet list.
-    uint64_t PacketListRows() const { return pages_[0]->Packets(); }
+    uint64_t PacketListRows() const { return packetViewer_->RowCount(); }
+    PacketViewerPage* PacketViewer() const { return packetViewer_; }
+
+    // The file chosen in the save dialog (empty when cancelled); tests answer it.
+    std::function<QString()> chooseSaveFile;
+    bool SaveAllPackets(const QString& path);
+    bool SaveSelectedPackets(const QString& path);
 
 public slots:
     void ToolButton1Click();
@@ -95,21 +103,21 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
-    void m_pv_AddPacket(QvrPacket*) override { pages_[0]->AddPacket(); }
-    void m_sv_AddPacket(QvrPacket*) override { pages_[1]->AddPacket(); }
-    void m_rs_AddPacket(QvrPacket*) override { pages_[2]->AddPacket(); }
-    void m_st_AddPacket(QvrPacket*) override { pages_[3]->AddPacket(); }
-    void m_pv_Clear() override { pages_[0]->Clear(); }
-    void m_sv_Clear() override { pages_[1]->Clear(); }
-    void m_rs_Clear() override { pages_[2]->Clear(); }
-    void m_st_Clear() override { pages_[3]->Clear(); }
+    void m_pv_AddPacket(QvrPacket* packet) override { packetViewer_->m_pv_AddPacket(packet); }
+    void m_sv_AddPacket(QvrPacket*) override { pages_[0]->AddPacket(); }
+    void m_rs_AddPacket(QvrPacket*) override { pages_[1]->AddPacket(); }
+    void m_st_AddPacket(QvrPacket*) override { pages_[2]->AddPacket(); }
+    void m_pv_Clear() override { packetViewer_->m_pv_Clear(); }
+    void m_sv_Clear() override { pages_[0]->Clear(); }
+    void m_rs_Clear() override { pages_[1]->Clear(); }
+    void m_st_Clear() override { pages_[2]->Clear(); }
 
 private:
     QToolButton* AddButton(const QString& name, const QString& hint, int image, bool checkable);
     void BuildPages();
     void SetCapturingState(int state);
     bool ProbeDissector();
-    bool SaveAllPackets(const QString& path);
+    QString ChooseSaveFile();
     void StartDisplayFilterReplay();
     void EndDisplayFilter();
     void EnableReplayTimers();
@@ -127,7 +135,8 @@ private:
     CAnalysis* m_Analysis = nullptr;
     QString m_Key;
     std::function<void(const QString&)> m_CloseNotification;
-    PendingPage* pages_[4];
+    PacketViewerPage* packetViewer_;
+    PendingPage* pages_[3]; // SIP Viewer, RTP Spy, Statistic
     QWidget* hiddenPages_[2];
     bool closed_ = false;
 };
