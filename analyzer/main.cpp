@@ -15,6 +15,7 @@
 #include "headless_replay.h"
 #include "headless_target.h"
 #include "mainform.h"
+#include "packet_row_text.h"
 #include "memory_tuning.h"
 
 using namespace AnalyzerProject;
@@ -36,7 +37,22 @@ int Report(int argc, char** argv, const char* file)
         return 1;
     }
     std::printf("[Capture]\nfile\t%s\npackets\t%u\nmisses\t%d\n", file, outcome.stored, outcome.missCount);
-    for (int p = 0; p < HeadlessTarget::PageCount; ++p)
+
+    // The packet list: a line per row, in delivery order (row numbers are store indexes).
+    std::printf("\n[%s]\nNO.\tTime\tSource\tDestination\tEncapsulation\n", HeadlessTarget::kPageNames[0]);
+    const auto rows = static_cast<uint32_t>(target.Packets(HeadlessTarget::PacketViewer));
+    for (uint32_t row = 0; row < rows; ++row) {
+        const QvrPacket* packet = replay.Session().GetPacket(row);
+        if (!packet)
+            continue;
+        PacketRowTexts t = MakeRowTexts(row, *packet);
+        while (!t.time.empty() && (t.time.back() == '\n' || t.time.back() == ' '))
+            t.time.pop_back();
+        std::printf("%s\t%s\t%s\t%s\t%s\n", t.number.c_str(), t.time.c_str(), t.source.c_str(),
+                    t.destination.c_str(), t.encapsulation.c_str());
+    }
+    // The pages whose views are not built yet: what they received.
+    for (int p = 1; p < HeadlessTarget::PageCount; ++p)
         std::printf("\n[%s]\npackets\t%llu\n", HeadlessTarget::kPageNames[p],
                     static_cast<unsigned long long>(target.Packets(static_cast<HeadlessTarget::Page>(p))));
     return 0;
