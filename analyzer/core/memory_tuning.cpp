@@ -11,4 +11,6 @@ void TuneAllocatorForPacketStore()
     mallopt(M_TOP_PAD, kTopPad);
 }
 
+void ReleaseFreedMemory() { malloc_trim(0); }
+
 } // namespace AnalyzerProject

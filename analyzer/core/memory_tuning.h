@@ -10,4 +10,8 @@ namespace AnalyzerProject {
 // before any thread starts.
 void TuneAllocatorForPacketStore();
 
+// Gives memory freed in the middle of the heap back to the system (after a large
+// temporary, such as the keys of a sorted list).
+void ReleaseFreedMemory();
+
 } // namespace AnalyzerProject

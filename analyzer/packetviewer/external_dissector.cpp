@@ -1,14 +1,14 @@
 #include "external_dissector.h"
 
+#include "child_process.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -25,9 +25,6 @@ constexpr const char* kFolderPrefix = "corvane-packet-";
 constexpr const char* kDumpName = "packet";
 constexpr const char* kCaptureSuffix = ".pcap";
 
-// How long a killed child gets to be reaped.
-constexpr int kReapMs = 5000;
-
 QMutex& overrideLock()
 {
     static QMutex lock;
@@ -43,17 +40,7 @@ QHash<QString, QString>& overrides()
 // Runs a child whose output nobody reads, waiting for its end at most `timeLimitMs`.
 void RunQuietly(const QString& program, const QStringList& args, int timeLimitMs)
 {
-    QProcess child;
-    child.setStandardInputFile(QProcess::nullDevice());
-    child.setStandardOutputFile(QProcess::nullDevice());
-    child.setStandardErrorFile(QProcess::nullDevice());
-    child.start(program, args);
-    if (!child.waitForStarted(timeLimitMs))
-        return;
-    if (!child.waitForFinished(timeLimitMs)) {
-        child.kill();
-        child.waitForFinished(kReapMs);
-    }
+    RunChild(program, args, nullptr, timeLimitMs);
 }
 
 } // namespace
@@ -162,46 +149,10 @@ void RemoveCaptureFile(const QString& capturePath)
 bool RunAndCollectOutput(const QString& program, const QStringList& args, std::string& output, int timeLimitMs,
                          bool* timedOut)
 {
+    const ChildOutcome outcome = RunChild(program, args, &output, timeLimitMs, kOutputReadSize);
     if (timedOut)
-        *timedOut = false;
-    const QDeadlineTimer deadline(std::max(timeLimitMs, 0));
-
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setStandardInputFile(QProcess::nullDevice());
-    child.start(program, args, QIODevice::ReadOnly);
-    if (!child.waitForStarted(std::max(timeLimitMs, 1))) {
-        if (child.state() != QProcess::NotRunning) { // started too late to be of use
-            child.kill();
-            child.waitForFinished(kReapMs);
-        }
-        return false;
-    }
-
-    std::string piece(kOutputReadSize, '\0');
-    const auto collect = [&] {
-        qint64 n;
-        while ((n = child.read(piece.data(), kOutputReadSize)) > 0)
-            output.append(piece.data(), static_cast<size_t>(n));
-    };
-
-    while (child.state() != QProcess::NotRunning) {
-        if (deadline.hasExpired()) {
-            child.kill();
-            child.waitForFinished(kReapMs);
-            if (timedOut)
-                *timedOut = true;
-            break;
-        }
-        // False when the child ended, when the time ran out, or on a read error; in the
-        // last case waitForFinished still reads the pipe while it waits.
-        if (!child.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
-            child.state() != QProcess::NotRunning && !deadline.hasExpired())
-            child.waitForFinished(static_cast<int>(deadline.remainingTime()));
-        collect();
-    }
-    collect();
-    return true;
+        *timedOut = outcome.timedOut;
+    return outcome.started;
 }
 
 bool BuildProtocolTree(const QvrPacket& packet, ProtocolTree& tree, bool& launchFailed, int timeLimitMs)

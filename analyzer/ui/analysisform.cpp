@@ -5,11 +5,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "child_process.h"
 #include "external_dissector.h"
 #include "message_box.h"
 #include "settingdlg.h"
@@ -180,20 +180,7 @@ void TAnalysisForm::SetDissectorPath(const QString& path) { SetExternalToolPath(
 
 // The external dissector must be startable; it is started without arguments and ended at
 // once.
-bool TAnalysisForm::ProbeDissector()
-{
-    QProcess probe;
-    probe.setProgram(DissectorPath());
-    probe.setStandardInputFile(QProcess::nullDevice());
-    probe.setStandardOutputFile(QProcess::nullDevice());
-    probe.setStandardErrorFile(QProcess::nullDevice());
-    probe.start();
-    if (!probe.waitForStarted(5000))
-        return false;
-    probe.kill();
-    probe.waitForFinished(5000);
-    return true;
-}
+bool TAnalysisForm::ProbeDissector() { return ProbeChild(DissectorPath()); }
 
 bool TAnalysisForm::StartDispatcher(uint32_t startIndex, int countdown)
 {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "memory_tuning.h"
+
 namespace AnalyzerProject {
 
 namespace {
@@ -142,25 +144,28 @@ void PacketListModel::StartSort(int column, uint32_t direction)
     sorter_ = std::thread([this, rows = std::move(rows), column, direction, generation]() mutable {
         const uint32_t flags = column == ColumnNumber ? (SORT_NUMBER | direction)
                                                       : (SORT_TEXT | direction | uint32_t(column - 1));
-        std::vector<std::string> keys(rows.size());
-        for (size_t i = 0; i < rows.size() && !cancelSort_; ++i) {
-            const QvrPacket* p = fetch_(rows[i]);
-            if (column == ColumnNumber)
-                keys[i] = RowNumberText(rows[i]);
-            else if (p)
-                keys[i] = ColumnText(MakeRowTexts(rows[i], *p), column);
-        }
-        std::vector<uint32_t> position(rows.size());
-        for (uint32_t i = 0; i < position.size(); ++i)
-            position[i] = i;
-        if (!cancelSort_) {
-            std::stable_sort(position.begin(), position.end(), [&](uint32_t a, uint32_t b) {
-                return ListSortCompare(keys[a], keys[b], flags) < 0;
-            });
-        }
         std::vector<uint32_t> sorted(rows.size());
-        for (size_t i = 0; i < sorted.size(); ++i)
-            sorted[i] = rows[position[i]];
+        {
+            std::vector<std::string> keys(rows.size());
+            for (size_t i = 0; i < rows.size() && !cancelSort_; ++i) {
+                const QvrPacket* p = fetch_(rows[i]);
+                if (column == ColumnNumber)
+                    keys[i] = RowNumberText(rows[i]);
+                else if (p)
+                    keys[i] = ColumnText(MakeRowTexts(rows[i], *p), column);
+            }
+            std::vector<uint32_t> position(rows.size());
+            for (uint32_t i = 0; i < position.size(); ++i)
+                position[i] = i;
+            if (!cancelSort_) {
+                std::stable_sort(position.begin(), position.end(), [&](uint32_t a, uint32_t b) {
+                    return ListSortCompare(keys[a], keys[b], flags) < 0;
+                });
+            }
+            for (size_t i = 0; i < sorted.size(); ++i)
+                sorted[i] = rows[position[i]];
+        }
+        ReleaseFreedMemory(); // the keys were a million small strings
         QMetaObject::invokeMethod(
             this, [this, sorted = std::move(sorted), generation]() mutable { ApplySort(std::move(sorted), generation); },
             Qt::QueuedConnection);

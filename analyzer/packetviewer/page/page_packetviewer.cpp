@@ -35,7 +35,9 @@ PacketViewerPage::PacketViewerPage(QWidget* parent) : QWidget(parent)
     m_pv_TListView_ListPkt->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pv_TListView_ListPkt->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pv_TListView_ListPkt->setShowGrid(true);
+    // Rows of one fixed height: the row header keeps nothing per row worth updating.
     m_pv_TListView_ListPkt->verticalHeader()->hide();
+    m_pv_TListView_ListPkt->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pv_TListView_ListPkt->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_pv_TListView_ListPkt->horizontalHeader()->setMinimumSectionSize(50);
     m_pv_TListView_ListPkt->horizontalHeader()->setStretchLastSection(true);
