@@ -151,17 +151,6 @@ TEST_F(AnalysisWindow, UnreadableFileClosesTheWindow)
     EXPECT_TRUE(window.isNull());
 }
 
-void sendDatagrams(int count, uint16_t port)
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int i = 0; i < count; ++i)
-        sendto(fd, "ping", 4, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    close(fd);
-}
 
 // A live window on lo through ready, capturing, stopped and the display filter replays.
 TEST_F(AnalysisWindow, LiveWindowThroughItsStates)
@@ -178,8 +167,8 @@ TEST_F(AnalysisWindow, LiveWindowThroughItsStates)
     EXPECT_TRUE(window->Capturing());
     EXPECT_EQ(window->ToolButton1->property("image").toInt(), 5);
     EXPECT_EQ(toolbar(*window), (ToolbarState{true, false, false, false}));
-    sendDatagrams(90, 47001);
-    sendDatagrams(10, 47002);
+    sendLoopbackDatagrams(47001, 90);
+    sendLoopbackDatagrams(47002, 10);
     ASSERT_TRUE(waitFor([&] { return window->PagePackets(3) >= 100; }));
 
     window->ToolButton1->click(); // stop
@@ -203,7 +192,7 @@ TEST_F(AnalysisWindow, LiveWindowThroughItsStates)
     window->ToolButton1->click();
     EXPECT_EQ(window->Capture().PacketCount(), 0u);
     EXPECT_EQ(onEveryPage(*window), 0u);
-    sendDatagrams(5, 47001);
+    sendLoopbackDatagrams(47001, 5);
     ASSERT_TRUE(waitFor([&] { return window->PagePackets(3) >= 5; }));
     window->close(); // while capturing
     EXPECT_TRUE(waitFor([&] { return window.isNull(); }));

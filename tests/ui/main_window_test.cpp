@@ -225,14 +225,7 @@ TEST_F(MainWindow, LocalCapturesAreNamedProjectNAndTakeTheirInterfaces)
     auto* window = qobject_cast<TAnalysisForm*>(main->MdiArea()->subWindowList().front());
     ASSERT_TRUE(window->Capture().SetInterfaceFilter(0, "udp dst port 47123"));
     window->ToolButton1->click();
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(47123);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int i = 0; i < 3; ++i)
-        sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    close(fd);
+    sendLoopbackDatagrams(47123, 3);
     EXPECT_TRUE(waitFor([&] { return window->PagePackets(3) >= 3; }));
     window->ToolButton1->click();
 
@@ -312,16 +305,10 @@ TEST_F(MainWindow, RemoteCaptureFromScanToPackets)
     ASSERT_TRUE(window->Capture().SetInterfaceFilter(0, "udp dst port 47321"));
     window->ToolButton1->click();
     // The server starts capturing at the first read: keep sending until packets arrive.
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(47321);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_TRUE(waitFor([&] {
-        sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sendLoopbackDatagrams(47321, 1);
         return window->PagePackets(3) >= 3;
     }, 15000));
-    close(fd);
     window->ToolButton1->click();
     EXPECT_FALSE(window->Capturing());
     window->close();

@@ -2,6 +2,10 @@
 // capture files of numbered UDP packets.
 #pragma once
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTest>
 
@@ -42,5 +46,18 @@ inline void writeUdpCapture(const std::string& path, int count, int toOtherPort 
 }
 
 inline bool waitFor(const std::function<bool()>& done, int ms = 8000) { return QTest::qWaitFor(done, ms); }
+
+// Sends `count` small UDP datagrams to 127.0.0.1:port.
+inline void sendLoopbackDatagrams(uint16_t port, int count)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < count; ++i)
+        sendto(fd, "ping", 4, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(fd);
+}
 
 } // namespace testsupport
