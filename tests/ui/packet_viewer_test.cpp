@@ -129,9 +129,15 @@ TEST_F(PacketViewer, ColumnClicksSortAndRowsKeepTheirNumbers)
     EXPECT_EQ(column(0), (QStringList{"3", "2", "1", "0"})); // highest first
     sortBy(0);
     EXPECT_EQ(column(0), (QStringList{"0", "1", "2", "3"}));
+    selectRow(2); // packet 2 stays selected wherever it sorts to
     sortBy(2);
     EXPECT_EQ(column(0), (QStringList{"3", "1", "2", "0"})); // by source, ascending
     EXPECT_EQ(column(2)[1], "10.0.0.10");
+    EXPECT_EQ(page->SelectedRowNumbers(), std::vector<uint32_t>{2});
+    sortBy(2);
+    EXPECT_EQ(column(0), (QStringList{"0", "2", "1", "3"}));
+    EXPECT_EQ(page->SelectedRowNumbers(), std::vector<uint32_t>{2});
+    EXPECT_EQ(page->LastShownRow(), 2);
 }
 
 std::vector<Bytes> readBack(const std::string& path)

@@ -179,9 +179,21 @@ void PacketListModel::ApplySort(std::vector<uint32_t> sorted, uint64_t generatio
     sorting_ = false;
     if (generation != generation_ || cancelSort_)
         return;
-    beginResetModel();
+    // A layout change rather than a reset: the selection and the current row follow their
+    // packets to the rows they sort to.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<uint32_t> newRow(order_.size());
+    for (uint32_t row = 0; row < sorted.size(); ++row)
+        newRow[sorted[row]] = row;
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before) {
+        const uint32_t number = order_[static_cast<size_t>(index.row())];
+        after << (number < newRow.size() ? createIndex(static_cast<int>(newRow[number]), index.column()) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
     order_ = std::move(sorted);
-    endResetModel();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     Flush();
     emit sortFinished();
 }
