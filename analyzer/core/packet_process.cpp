@@ -82,6 +82,7 @@ bool CPacketCapture::Open(const char* fileName, const char* filter)
     try {
         readerThread = std::thread([this] {
             QvrStartDispatchOfflinePacket(fileModule.get());
+            StoreReaderBatch();
             readerRunning.store(false, std::memory_order_release);
         });
     } catch (const std::system_error&) {
@@ -235,6 +236,18 @@ int32_t CPacketCapture::MissCount() const
     return total;
 }
 
+void CPacketCapture::StoreReaderBatch()
+{
+    if (abandonReading.load(std::memory_order_relaxed)) {
+        for (QvrPacket* p : readerBatch)
+            QvrDeletePacket(p);
+    } else {
+        std::lock_guard guard(Lock());
+        packets.insert(packets.end(), readerBatch.begin(), readerBatch.end());
+    }
+    readerBatch.clear();
+}
+
 int32_t CPacketCapture::StorePacket(QvrPacket* packet, void* user)
 {
     auto* session = static_cast<CPacketCapture*>(user);
@@ -243,6 +256,12 @@ int32_t CPacketCapture::StorePacket(QvrPacket* packet, void* user)
     QvrPacket* copy = nullptr;
     if (QvrPacketDuplicate(&copy, packet) != QVR_OK)
         return 0; // dropped: nothing to store
+    if (session->fileMode) { // the file reader: a batch at a time
+        session->readerBatch.push_back(copy);
+        if (session->readerBatch.size() >= kReaderBatch)
+            session->StoreReaderBatch();
+        return 0;
+    }
     std::lock_guard guard(session->Lock());
     session->packets.push_back(copy);
     return 0;

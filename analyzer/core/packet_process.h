@@ -88,6 +88,12 @@ private:
     std::vector<PacketCaptureConf> confs;
 
     std::deque<QvrPacket*> packets; // owned copies, in arrival order
+    // Copies the file reader has made but not yet stored: it stores them a batch at a time,
+    // so that it does not take the store lock a million times a second and starve the
+    // threads that read the store. Touched by the reader thread only.
+    std::vector<QvrPacket*> readerBatch;
+    static constexpr size_t kReaderBatch = 256;
+    void StoreReaderBatch();
     std::mutex* storeLock = nullptr;
     mutable std::mutex ownLock;
 
