@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@ namespace AnalyzerProject {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr int kChildNiceness = 10;
 
 // The spawn's file actions: standard input from the null device, output and error to
 // `outputFd` (or the null device when it is -1).
@@ -93,6 +95,9 @@ ChildOutcome RunChild(const QString& program, const QStringList& args, std::stri
         return outcome;
     }
     outcome.started = true;
+    // The helpers yield to the window and to capture: on a busy machine a packet's tree may
+    // come a little later, the list keeps moving.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(pid), kChildNiceness);
     if (output) {
         std::string piece(readSize, '\0');
         for (;;) {
