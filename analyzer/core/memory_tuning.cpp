@@ -4,10 +4,14 @@
 
 namespace AnalyzerProject {
 
+namespace {
+// A thread arena's heap is 64 MB of address space; with this pad a new heap is made usable
+// whole at once. Only touched pages become resident.
+constexpr int kTopPad = 64 << 20;
+} // namespace
+
 void TuneAllocatorForPacketStore()
 {
-    constexpr int kTopPad = 32 << 20; // reserved address space: only touched pages are resident
-    mallopt(M_ARENA_MAX, 1);
     mallopt(M_TOP_PAD, kTopPad);
 }
 
