@@ -5,7 +5,6 @@
 // needs a QCoreApplication.
 #pragma once
 
-#include <memory>
 #include <mutex>
 #include <string>
 

@@ -1,10 +1,8 @@
 #include "analysisform.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFile>
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QVBoxLayout>

@@ -70,7 +70,6 @@ public:
 
     bool Capturing() const { return ToolButton1->property("tag").toInt() == 1; }
     int UpdateInterval() const { return m_UpdateInterval; }
-    void SetUpdateInterval(int ms) { m_UpdateInterval = ms; }
     const QString& DisplayFilter() const { return m_DisplayFilter; }
     void SetDisplayFilter(const QString& expression) { m_DisplayFilter = expression; }
     bool OfflineMode() const { return m_OfflineMode; }

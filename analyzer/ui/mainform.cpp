@@ -243,20 +243,15 @@ void TForm1::ToolButton2Click()
                              ? chooseCaptureFile()
                              : QFileDialog::getOpenFileName(this, QString(), "*.*",
                                                             "libpcap ( tcpdump, ethereal and etc ) (*.*)");
-    if (path.isEmpty())
-        return;
-    if (!QFileInfo::exists(path)) {
-        ShowError(this, "There is no such file");
-        ToolButton3->setEnabled(true);
-        return;
-    }
-    OpenFileAnalysis(QFileInfo(path).absoluteFilePath());
+    if (!path.isEmpty())
+        OpenCaptureFile(path);
 }
 
 void TForm1::OpenCaptureFile(const QString& path)
 {
     if (!QFileInfo::exists(path)) {
         ShowError(this, "There is no such file");
+        ToolButton3->setEnabled(true);
         return;
     }
     OpenFileAnalysis(QFileInfo(path).absoluteFilePath());

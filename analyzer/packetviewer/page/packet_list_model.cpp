@@ -131,7 +131,7 @@ void PacketListModel::SortNow(int column, uint32_t direction)
     QCoreApplication::sendPostedEvents(this);
 }
 
-// The NO. column compares numbers, the others their texts, case-insensitively.
+// Sorts a copy of the shown order by the column's texts on a worker thread.
 void PacketListModel::StartSort(int column, uint32_t direction)
 {
     Flush();
@@ -142,32 +142,21 @@ void PacketListModel::StartSort(int column, uint32_t direction)
     const uint64_t generation = generation_;
     std::vector<uint32_t> rows = order_;
     sorter_ = std::thread([this, rows = std::move(rows), column, direction, generation]() mutable {
-        const uint32_t flags = column == ColumnNumber ? (SORT_NUMBER | direction)
-                                                      : (SORT_TEXT | direction | uint32_t(column - 1));
-        std::vector<uint32_t> sorted(rows.size());
-        {
-            std::vector<std::string> keys(rows.size());
-            for (size_t i = 0; i < rows.size() && !cancelSort_; ++i) {
-                const QvrPacket* p = fetch_(rows[i]);
+        const ListSortOrder order = *PacketListSortOrder(column, direction);
+        ListSortRowsByText(
+            rows,
+            [&](uint32_t number) -> std::string {
+                if (cancelSort_)
+                    return {}; // the result will be dropped anyway
                 if (column == ColumnNumber)
-                    keys[i] = RowNumberText(rows[i]);
-                else if (p)
-                    keys[i] = ColumnText(MakeRowTexts(rows[i], *p), column);
-            }
-            std::vector<uint32_t> position(rows.size());
-            for (uint32_t i = 0; i < position.size(); ++i)
-                position[i] = i;
-            if (!cancelSort_) {
-                std::stable_sort(position.begin(), position.end(), [&](uint32_t a, uint32_t b) {
-                    return ListSortCompare(keys[a], keys[b], flags) < 0;
-                });
-            }
-            for (size_t i = 0; i < sorted.size(); ++i)
-                sorted[i] = rows[position[i]];
-        }
+                    return RowNumberText(number);
+                const QvrPacket* p = fetch_(number);
+                return p ? ColumnText(MakeRowTexts(number, *p), column) : std::string();
+            },
+            order.flags);
         ReleaseFreedMemory(); // the keys were a million small strings
         QMetaObject::invokeMethod(
-            this, [this, sorted = std::move(sorted), generation]() mutable { ApplySort(std::move(sorted), generation); },
+            this, [this, rows = std::move(rows), generation]() mutable { ApplySort(std::move(rows), generation); },
             Qt::QueuedConnection);
     });
 }
@@ -195,7 +184,6 @@ void PacketListModel::ApplySort(std::vector<uint32_t> sorted, uint64_t generatio
     order_ = std::move(sorted);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     Flush();
-    emit sortFinished();
 }
 
 } // namespace AnalyzerProject

@@ -23,7 +23,14 @@ namespace AnalyzerProject {
 class PacketListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColumnNumber, ColumnTime, ColumnSource, ColumnDestination, ColumnEncapsulation, ColumnCount };
+    enum Column {
+        ColumnNumber = PACKET_COLUMN_NUMBER,
+        ColumnTime = PACKET_COLUMN_TIME,
+        ColumnSource = PACKET_COLUMN_SOURCE,
+        ColumnDestination = PACKET_COLUMN_DESTINATION,
+        ColumnEncapsulation = PACKET_COLUMN_ENCAPSULATION,
+        ColumnCount = PACKET_COLUMN_COUNT
+    };
     static constexpr int RowNumberRole = Qt::UserRole + 1;
 
     // `fetch` gives the packet of a row number (a store index), or null. It is called on the
@@ -50,9 +57,6 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-signals:
-    void sortFinished();
 
 private:
     const PacketRowTexts* Texts(uint32_t number) const;

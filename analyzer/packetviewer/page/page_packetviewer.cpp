@@ -163,12 +163,10 @@ void PacketViewerPage::ShowPacket(uint32_t rowNumber)
     m_pv_TTreeView_EtherealTreeParse->clear();
     const uint64_t request = ++treeRequest_;
     JoinTreeWorker();
-    treeReady_ = false;
     treeWorker_ = std::thread([this, packet, request] {
         ProtocolTree tree;
         bool launchFailed = false;
         BuildProtocolTree(*packet, tree, launchFailed);
-        treeReady_ = true;
         QMetaObject::invokeMethod(
             this,
             [this, tree = std::move(tree), request, launchFailed] {
@@ -196,7 +194,6 @@ void PacketViewerPage::ShowTree(const ProtocolTree& tree, uint64_t request)
     };
     for (const ProtocolTreeNode& top : tree)
         add(nullptr, top);
-    emit treeShown();
 }
 
 void PacketViewerPage::m_pv_ShowRawPacket(const QvrPacket& packet)

@@ -11,7 +11,6 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -46,8 +45,6 @@ public:
     int32_t LastShownRow() const { return lastShownRow_; }
     // Row numbers (store indexes) of the selected rows, ascending.
     std::vector<uint32_t> SelectedRowNumbers() const;
-    // True while a protocol tree is being built.
-    bool BuildingTree() const { return treeWorker_.joinable() && !treeReady_; }
 
     PacketListModel* Model() const { return model_; }
     QTableView* m_pv_TListView_ListPkt;
@@ -55,9 +52,6 @@ public:
     HexView* m_pv_MPHexEditorEx_RawPkt;
     QLabel* m_pv_TStatusBar_Status;
     QMenu* m_pv_TPopupmenu;
-
-signals:
-    void treeShown();
 
 public slots:
     void m_pv_TListView_ListPktColumnClick(int column);
@@ -76,7 +70,6 @@ private:
     uint32_t statusShown_ = UINT32_MAX;
 
     std::thread treeWorker_;
-    std::atomic<bool> treeReady_{false};
     uint64_t treeRequest_ = 0;
 };
 
